@@ -1,0 +1,5 @@
+#include "TemasCatalogo.h"
+
+namespace TemasCatalogo {
+bool contem(const QString &) { return false; }
+}
