@@ -1,0 +1,11 @@
+#pragma once
+// Quilvo's own settings store (~/.config/Quilvo/Quilvo.conf).
+#include <QSettings>
+
+class AjustesQuilvo : public QSettings {
+public:
+    AjustesQuilvo()
+        : QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Quilvo"), QStringLiteral("Quilvo"))
+    {
+    }
+};
