@@ -1,5 +1,13 @@
 #include "TemasCatalogo.h"
 
+#include "Tema.h"
+
 namespace TemasCatalogo {
-bool contem(const QString &) { return false; }
+bool contem(const QString &id)
+{
+    for (const Tema &t : Tema::todos())
+        if (t.id == id)
+            return true;
+    return false;
+}
 }
