@@ -254,6 +254,7 @@ function criarApi(contexto) {
     'POST /api/admin/apagar-produtora': ({ info, corpo }) => {
       exigirAdmin(info);
       const id = campoTexto(corpo, 'produtoraId');
+      dados.lerParaMudar('projetos.json', []); // refuse before changing anything
       mudarGrupo(info, 'produtoras.json', 'produtora', id, (lista, i) => { lista.splice(i, 1); });
       soltarProjetos('produtoraId', id);
       return { ok: true };
@@ -262,6 +263,7 @@ function criarApi(contexto) {
     'POST /api/admin/apagar-nucleo': ({ info, corpo }) => {
       exigirAdmin(info);
       const id = campoTexto(corpo, 'nucleoId');
+      dados.lerParaMudar('projetos.json', []); // refuse before changing anything
       mudarGrupo(info, 'nucleos.json', 'nucleo', id, (lista, i) => { lista.splice(i, 1); });
       soltarProjetos('nucleoId', id);
       return { ok: true };
