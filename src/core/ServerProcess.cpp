@@ -146,6 +146,7 @@ ServerProcess::~ServerProcess()
         QThread::msleep(20);
     if (Processos::grupoVivo(grupo))
         Processos::sinalizarGrupo(grupo, SIGKILL);
+    processo_->waitForFinished(1000); // reap it here rather than in ~QProcess
 }
 
 qint64 ServerProcess::pidAtual() const { return processo_ ? processo_->processId() : 0; }
