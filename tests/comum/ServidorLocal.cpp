@@ -102,6 +102,7 @@ bool ServidorLocal::iniciar(const Opcoes &opcoes)
     m_processo->setProcessChannelMode(QProcess::MergedChannels);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("PORTA"));
+    env.remove(QStringLiteral("ATRASO_INICIO"));
     for (auto it = opcoes.ambiente.cbegin(); it != opcoes.ambiente.cend(); ++it)
         env.insert(it.key(), it.value());
     m_processo->setProcessEnvironment(env);

@@ -63,6 +63,7 @@ public:
 
     static QString tokenDemo() { return QStringLiteral("token-demo-gestao"); } // global admin
     static QString tokenLimitado() { return QStringLiteral("token-demo-set"); } // no admin rights
+    static QString tokenNucleo() { return QStringLiteral("token-demo-nucleo"); } // admin of one núcleo
     // Source folder of the package.
     static QString pacoteFonte();
     // Copies the package (without its diary and temporary files) into
