@@ -294,7 +294,7 @@ void ServerProcess::parar()
 
     QPointer<ServerProcess> eu(this);
     QObject *contexto = QCoreApplication::instance() ? static_cast<QObject *>(QCoreApplication::instance()) : this;
-    QTimer::singleShot(esperaAntesDeForcar * 1000, contexto, [eu, grupo] {
+    QTimer::singleShot(esperaAntesDeForcar * 1000, Qt::PreciseTimer, contexto, [eu, grupo] {
         // Whatever of that group is still alive (even a grandchild whose shell
         // already went) would keep the port.
         if (!Processos::grupoVivo(grupo))
@@ -316,7 +316,7 @@ void ServerProcess::pararPelaPorta(int porta)
             adicionarLog(linhaMarcada(QStringLiteral("servidor adotado (pid %1) parado").arg(alvo)));
             QPointer<ServerProcess> eu(this);
             QObject *contexto = QCoreApplication::instance() ? static_cast<QObject *>(QCoreApplication::instance()) : this;
-            QTimer::singleShot(esperaAntesDeForcar * 1000, contexto, [eu, alvo] {
+            QTimer::singleShot(esperaAntesDeForcar * 1000, Qt::PreciseTimer, contexto, [eu, alvo] {
                 if (!Processos::estaVivo(alvo))
                     return;
                 if (eu)
