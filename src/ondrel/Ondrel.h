@@ -1,8 +1,17 @@
 #pragma once
 // The visual language shared by Quilvo and Varkelo.
+#include "Aparecer.h"
+#include "BotaoOndrel.h"
+#include "Elementos.h"
+#include "EtiquetaDeEstado.h"
+#include "FlowLayout.h"
 #include "FundoDoTema.h"
 #include "Movimento.h"
 #include "OndrelFontes.h"
+#include "Pontos.h"
+#include "Ptile.h"
+#include "Superficie.h"
 #include "Tema.h"
 #include "TemaAtual.h"
 #include "TemasCatalogo.h"
+#include "Textos.h"
