@@ -9,11 +9,15 @@
 // Public paths (what the supervisor relies on):
 //   GET /netinfo                         {build, buildReal?, editor?}
 //   GET /pacote-servidor-local.tar.gz    tar.gz of the stand-in local server
-//                                        (--fonte, default ../servidor-local)
-//                                        with the announced build in BUILD
+//                                        (--fonte, default ../servidor-local,
+//                                        without its data/) with the
+//                                        announced build in BUILD
 //                                        (second line: buildReal, if any)
 //   GET /pacote-editor.tar.gz            tar.gz holding index.html
-//   GET /api/admin/bootstrap-pessoa?token=T   {chave, pessoa, tokenDados}
+//   GET /api/admin/bootstrap-pessoa?token=T   {chave, pessoa, tokenDados} for
+//                                        the demo token (--token-demo, default
+//                                        token-demo-gestao, with its person
+//                                        and data from the source's data/)
 //
 // Steering, under /__controle/ (GET with query items or POST with a JSON body):
 //   anunciar  build=, buildReal= (empty removes it), editor=
@@ -44,7 +48,7 @@ function lerArgumentos(argv) {
     porta: 1450,
     host: '127.0.0.1',
     fonte: path.join(__dirname, '..', 'servidor-local'),
-    tokenDemo: 'demo-token',
+    tokenDemo: 'token-demo-gestao',
   };
   for (let i = 0; i < argv.length; i++) {
     const v = argv[i + 1];
@@ -75,6 +79,31 @@ function buildDaFonte() {
   return '1';
 }
 
+function lerJSON(arquivo) {
+  try { return JSON.parse(fs.readFileSync(arquivo, 'utf8')); } catch (_) { return null; }
+}
+
+// The first person of a new set, as the bootstrap hands it out: the demo
+// token's person and data from the source's own demo set when it has them,
+// so that the seeded server accepts the demo token.
+function bootstrapInicial() {
+  const b = {
+    token: args.tokenDemo,
+    chave: 'pessoa-demo',
+    pessoa: { nome: 'Pessoa da Demonstração', perfil: 'gestao' },
+    tokenDados: { nome: 'Demonstração', pessoa: 'pessoa-demo', global: true, podeAdministrar: true },
+  };
+  const tokens = lerJSON(path.join(args.fonte, 'data', 'tokens.json'));
+  const pessoas = lerJSON(path.join(args.fonte, 'data', 'pessoas.json'));
+  const dados = tokens && !Array.isArray(tokens) ? tokens[args.tokenDemo] : null;
+  if (dados && typeof dados === 'object' && typeof dados.pessoa === 'string' && pessoas && pessoas[dados.pessoa]) {
+    b.chave = dados.pessoa;
+    b.pessoa = pessoas[dados.pessoa];
+    b.tokenDados = dados;
+  }
+  return b;
+}
+
 function estadoInicial() {
   return {
     build: buildDaFonte(),
@@ -85,12 +114,7 @@ function estadoInicial() {
     modoEditor: 'normal',
     atrasoMs: 0,
     sumido: null,              // null | 'mudo' | 'fechado'
-    bootstrap: {
-      token: args.tokenDemo,
-      chave: 'pessoa-demo',
-      pessoa: { nome: 'Pessoa da Demonstração', perfil: 'tecnico' },
-      tokenDados: { pessoa: 'pessoa-demo', escopo: 'tudo', criadoEm: '2024-01-01T00:00:00Z' },
-    },
+    bootstrap: bootstrapInicial(),
     contagem: {},
   };
 }
@@ -141,10 +165,10 @@ function pacoteServidor() {
     const p = (async () => {
       const n = ++contadorPacotes;
       const raiz = path.join(pastaTrabalho, `servidor-${n}`);
-      await fsp.cp(args.fonte, raiz, {
-        recursive: true,
-        filter: (origem) => path.basename(origem) !== '.git',
-      });
+      // The package is the program only: the server's data ("data") stays
+      // on the Mac it runs on and is never carried by a package.
+      const fora = new Set([path.join(args.fonte, '.git'), path.join(args.fonte, 'data')]);
+      await fsp.cp(args.fonte, raiz, { recursive: true, filter: (origem) => !fora.has(path.resolve(origem)) });
       // First line: the build; second line, when announced: buildReal.
       const linhas = estado.buildReal !== null ? [estado.build, estado.buildReal] : [estado.build];
       await fsp.writeFile(path.join(raiz, 'BUILD'), `${linhas.join('\n')}\n`);

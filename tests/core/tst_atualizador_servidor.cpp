@@ -110,6 +110,7 @@ private slots:
         escrever(f.filePath("js/app.js"), "// novo\n");
         escrever(f.filePath("css/app.css"), "/* novo */\n");
         escrever(f.filePath("BUILD"), "41\n");
+        escrever(f.filePath("data/pessoas.json"), "{\"x\":{}}");   // the cloud never packs data/
         nuvem_ = std::make_unique<NuvemDeTeste>(fonte_.path());
         QVERIFY2(nuvem_->iniciar(), qPrintable(nuvem_->saida()));
         nuvem_->apontarAmbiente();
@@ -206,6 +207,7 @@ private slots:
         QVERIFY(!existe("js/antigo.js"));   // stale files of an older build do not survive
         QVERIFY(!existe("css/antigo.css"));
         QCOMPARE(ler(gerenciada("data/quilvo.log")), QByteArray("diário\n"));
+        QVERIFY(!existe("data/pessoas.json"));
         QCOMPARE(sobrasDeDownload(), QStringList());
 
         // Already there: no second download.
@@ -363,9 +365,9 @@ private slots:
         QTest::addColumn<QString>("token");
         QTest::addColumn<QJsonValue>("tokenDados");   // Undefined: key absent
         QTest::addColumn<bool>("comTokens");
-        QTest::newRow("com tokenDados") << "demo-token" << QJsonValue(QJsonObject{{"escopo", "tudo"}}) << true;
-        QTest::newRow("tokenDados null") << "demo-token" << QJsonValue(QJsonValue::Null) << false;
-        QTest::newRow("sem tokenDados") << "demo-token" << QJsonValue(QJsonValue::Undefined) << false;
+        QTest::newRow("com tokenDados") << "token-demo-gestao" << QJsonValue(QJsonObject{{"escopo", "tudo"}}) << true;
+        QTest::newRow("tokenDados null") << "token-demo-gestao" << QJsonValue(QJsonValue::Null) << false;
+        QTest::newRow("sem tokenDados") << "token-demo-gestao" << QJsonValue(QJsonValue::Undefined) << false;
         QTest::newRow("token com + & /") << "a+b&c/d=" << QJsonValue(QJsonObject{{"x", 1}}) << true;
     }
     void semeia()
@@ -396,8 +398,8 @@ private slots:
         QTest::addColumn<int>("pedidosEsperados");
         QTest::newRow("token vazio") << QString() << QJsonObject() << 0;
         QTest::newRow("token recusado") << "outro" << QJsonObject() << 1;
-        QTest::newRow("chave não é texto") << "demo-token" << QJsonObject{{"chave", 5}} << 1;
-        QTest::newRow("sem pessoa") << "demo-token" << QJsonObject{{"pessoa", "ausente"}} << 1;
+        QTest::newRow("chave não é texto") << "token-demo-gestao" << QJsonObject{{"chave", 5}} << 1;
+        QTest::newRow("sem pessoa") << "token-demo-gestao" << QJsonObject{{"pessoa", "ausente"}} << 1;
     }
     void semeiaNada()
     {
