@@ -1,6 +1,7 @@
 #include "APIClient.h"
 #include "Ambiente.h"
 #include "ServidorHttpDeTeste.h"
+#include "ServidorLocal.h"
 
 #include <QCoroTask>
 #include <QElapsedTimer>
@@ -312,6 +313,38 @@ private slots:
             QCOMPARE(srv->ultimo().caminho(), QByteArray("/netinfo"));
             QVERIFY(srv->ultimo().query().isEmpty());   // no token on the ping
         }
+    }
+
+    // Against the stand-in local server, as the poll uses it.
+    void contraServidorLocal()
+    {
+        ServidorLocal s;
+        QVERIFY2(s.iniciar(), qPrintable(s.saida()));
+        const APIClient a{s.url()};
+        const QString token = ServidorLocal::tokenDemo();
+
+        s.controle(QStringLiteral("presenca"),
+                   {{"sessoes", QJsonArray{QJsonObject{{"iniciais", "AB"}, {"elemento", "E1"}, {"rede", "wifi"}},
+                                           QJsonObject{{"iniciais", "CD"}}}}});
+        const auto st = esperar(a.status(token));
+        QVERIFY2(st, qPrintable(st ? QString() : st.falha().descricao()));
+        QVERIFY(!st->build.isEmpty());
+        QCOMPARE(st->conexoes, 2);
+
+        const auto pr = esperar(a.presenca(token));
+        QVERIFY(pr);
+        QCOMPARE(pr->sessoes.size(), 2);
+        QCOMPARE(pr->sessoes[0].id(), QStringLiteral("ABE1"));
+        QVERIFY(!pr->sessoes[1].elemento && !pr->sessoes[1].projeto);
+
+        const auto es = esperar(a.escopoDisponivel(token));
+        QVERIFY2(es, qPrintable(es ? QString() : es.falha().descricao()));
+        QVERIFY(es->global && es->administra());
+
+        // A token the server does not know, with characters a query could mangle.
+        const auto recusa = esperar(a.status(QStringLiteral("a+b&c=d ção")));
+        QVERIFY(!recusa);
+        QCOMPARE(recusa.falha().descricao(), QStringLiteral("Servidor respondeu 401: token inválido"));
     }
 };
 
