@@ -446,6 +446,10 @@ QCoro::Task<std::optional<QString>> AtualizadorServidor::verificarEAplicarAtuali
     const Resultado<NetinfoVPS> remoto = co_await buscarNetinfoVPS();
     if (!remoto)
         co_return std::nullopt;
+    // Polls overlap: another one may have started the download while this
+    // one waited for the netinfo. One download (and one restart) is enough.
+    if (aindaDentroDe(g_estado.ultimaTentativaEm, kIntervaloAtualizacaoMs))
+        co_return std::nullopt;
     const QString efetivoLocal = buildRealLocal.value_or(*buildLocal);
     if (remoto->buildEfetivo() == efetivoLocal)
         co_return std::nullopt;

@@ -323,6 +323,18 @@ private slots:
         QCOMPARE(pedidos("/pacote-servidor-local.tar.gz"), 2);
     }
 
+    void pollsSobrepostosBaixamUmaVez()
+    {
+        controlar("anunciar", {{"build", "42"}});
+        controlar("lento", {{"ms", 200}});
+        auto a = AtualizadorServidor::verificarEAplicarAtualizacao(QString("41"), std::nullopt);
+        auto b = AtualizadorServidor::verificarEAplicarAtualizacao(QString("41"), std::nullopt);
+        const auto ra = esperar(std::move(a));
+        const auto rb = esperar(std::move(b));
+        QCOMPARE(int(ra.has_value()) + int(rb.has_value()), 1);
+        QCOMPARE(pedidos("/pacote-servidor-local.tar.gz"), 1);
+    }
+
     void resgateUmaVezPorBuild()
     {
         controlar("anunciar", {{"build", "43"}});
