@@ -5,7 +5,7 @@
 class AjustesQuilvo : public QSettings {
 public:
     AjustesQuilvo()
-        : QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Quilvo"), QStringLiteral("Quilvo"))
+        : QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Quilvo"), QStringLiteral("Quilvo"))
     {
     }
 };
