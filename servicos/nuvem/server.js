@@ -3,8 +3,10 @@
 // dependencies, loopback only.
 //
 //   node servicos/nuvem/server.js [--porta N] [--host H] [--fonte DIR] [--token-demo T]
+//                                 [--sair-com-stdin]
 //
 // --porta 0 picks a free port. Once listening it prints "ouvindo na porta N".
+// --sair-com-stdin ends the process when its stdin closes (tests).
 //
 // Public paths (what the supervisor relies on):
 //   GET /netinfo                         {build, buildReal?, editor?}
@@ -57,6 +59,7 @@ function lerArgumentos(argv) {
       case '--host': a.host = v; i++; break;
       case '--fonte': a.fonte = path.resolve(v); i++; break;
       case '--token-demo': a.tokenDemo = v; i++; break;
+      case '--sair-com-stdin': a.sairComStdin = true; break;
       default:
         console.error(`argumento desconhecido: ${argv[i]}`);
         process.exit(2);
@@ -129,6 +132,13 @@ function limpar() {
 }
 process.on('exit', limpar);
 for (const s of ['SIGINT', 'SIGTERM', 'SIGHUP']) process.on(s, () => process.exit(0));
+// Started by a test: end with the parent, even when it crashes, once the
+// pipe on stdin closes.
+if (args.sairComStdin) {
+  process.stdin.on('end', () => process.exit(0));
+  process.stdin.on('error', () => process.exit(0));
+  process.stdin.resume();
+}
 
 const TAR = fs.existsSync('/usr/bin/tar') ? '/usr/bin/tar' : 'tar';
 let contadorPacotes = 0;

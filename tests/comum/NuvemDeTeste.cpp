@@ -19,7 +19,7 @@ NuvemDeTeste::~NuvemDeTeste() { parar(); }
 bool NuvemDeTeste::iniciar(const QStringList &extras)
 {
     QStringList args{Ambiente::servicos(QStringLiteral("nuvem/server.js")), QStringLiteral("--porta"),
-                     QStringLiteral("0")};
+                     QStringLiteral("0"), QStringLiteral("--sair-com-stdin")};
     if (!fonte_.isEmpty())
         args << QStringLiteral("--fonte") << fonte_;
     args << extras;
