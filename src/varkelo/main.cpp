@@ -1,11 +1,52 @@
+// Varkelo: the chromeless web shell around the product's web app.
+#include "Abrindo.h"
+#include "EstadoVarkelo.h"
+#include "JanelaVarkelo.h"
+#include "OndrelFontes.h"
+#include "PaginaVarkelo.h"
+
 #include <QApplication>
-#include <QWidget>
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QWebEngineView>
+#include <cstdio>
+
+namespace {
+// VARKELO_MEDIR=1 prints start-up milestones on stderr (for the benchmarks).
+void medida(const QElapsedTimer &t, const char *marco)
+{
+    std::fprintf(stderr, "MEDIDA %s %.1f\n", marco, t.nsecsElapsed() / 1e6);
+    std::fflush(stderr);
+}
+} // namespace
 
 int main(int argc, char **argv)
 {
+    QElapsedTimer desdeOInicio;
+    desdeOInicio.start();
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
-    QWidget w;
-    w.setWindowTitle(QStringLiteral("Varkelo"));
-    w.show();
+    QCoreApplication::setOrganizationName(QStringLiteral("Varkelo"));
+    QCoreApplication::setApplicationName(QStringLiteral("Varkelo"));
+    QApplication::setQuitOnLastWindowClosed(true);
+    OndrelFontes::registrar();
+
+    auto *estado = new EstadoVarkelo(&app);
+    JanelaVarkelo janela(estado);
+
+    if (qEnvironmentVariableIntValue("VARKELO_MEDIR")) {
+        auto *primeira = new QMetaObject::Connection;
+        *primeira = QObject::connect(janela.abrindo(), &Abrindo::pintado, &app, [primeira, desdeOInicio] {
+            medida(desdeOInicio, "abrindo-pintado");
+            QObject::disconnect(*primeira);
+            delete primeira;
+        });
+        QObject::connect(estado, &EstadoVarkelo::carregandoMudou, &app, [estado, desdeOInicio] {
+            if (!estado->carregando())
+                medida(desdeOInicio, "pagina-carregada");
+        });
+    }
+
+    janela.show();
     return app.exec();
 }
