@@ -108,8 +108,14 @@ QWidget *montarQuadro()
                     auto *b = new BotaoOndrel(rotulos[i], forte);
                     b->setCompacto(compacto);
                     b->setObjectName(nomeDoBotao(forte, compacto, estados[i]));
-                    if (i == 3)
+                    if (i == 1)
+                        b->mostrarEstado(true, false);
+                    if (i == 2)
+                        b->mostrarEstado(false, true);
+                    if (i == 3) {
                         b->setEnabled(false);
+                        b->mostrarEstado(true, false); // the pointer over it: it must not grow
+                    }
                     grade->addWidget(b, linha, i, Qt::AlignLeft | Qt::AlignVCenter);
                 }
                 ++linha;
