@@ -80,11 +80,15 @@ int main(int argc, char **argv)
     relogio.start();
     for (int i = 0; i < polls; ++i) {
         QSignalSpy fim(&e, &AppState::pollConcluido);
+        QElapsedTimer um;
+        um.start();
         e.atualizarStatus();
-        if (!fim.wait(5000)) {
+        if (!fim.wait(70000)) {
             fprintf(stderr, "poll %d did not finish\n", i);
             return 1;
         }
+        if (um.elapsed() > 1000)
+            fprintf(stderr, "poll %d took %lld ms (%s)\n", i, um.elapsed(), qPrintable(e.erro().value_or(QStringLiteral("ok"))));
     }
     const double cpu = cpuMs() - cpu0;
     const long long aloc = alocacoes - aloc0;

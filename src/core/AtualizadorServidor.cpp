@@ -228,13 +228,16 @@ QCoro::Task<SaidaTar> extrair(QString arquivo, QString destino)
     }
     QStringList argumentos;
     argumentos << QStringLiteral("-xzf") << arquivo << QStringLiteral("-C") << destino;
-    s.iniciou = co_await qCoro(p).start(tar, argumentos, QIODevice::ReadOnly);
+    // The awaited wrapper is bound to a local: GCC 12 destroys a temporary
+    // whose member coroutine is awaited twice.
+    auto processo = qCoro(p);
+    s.iniciou = co_await processo.start(tar, argumentos, QIODevice::ReadOnly);
     if (!s.iniciou) {
         s.erroDeInicio = p.errorString();
         co_return s;
     }
     if (p.state() != QProcess::NotRunning)
-        co_await qCoro(p).waitForFinished(-1);
+        co_await processo.waitForFinished(-1);
     // A tar killed by a signal reports the signal number; never take it for success.
     s.codigo = p.exitCode();
     if (p.exitStatus() == QProcess::CrashExit && s.codigo == 0)
@@ -369,8 +372,10 @@ QCoro::Task<ResultadoVazio> AtualizadorServidor::garantirSistemaBaixado()
 QCoro::Task<ResultadoVazio> AtualizadorServidor::baixarEAplicar()
 {
     Vez *vez = vezDoPacote();
-    while (vez->ocupada)
-        co_await qCoro(vez, &Vez::liberada);
+    while (vez->ocupada) {
+        auto liberada = qCoro(vez, &Vez::liberada);
+        co_await liberada;
+    }
     vez->ocupada = true;
     struct Liberar {
         Vez *v;
