@@ -56,15 +56,18 @@ void desfocar(QImage &img, qreal raio)
     }
 }
 
-QPixmap sombraArredondada(QSizeF tamanho, qreal canto, qreal raio, const QColor &cor, qreal dpr)
+QPixmap sombraArredondada(QSizeF tamanho, qreal canto, qreal raio, const QColor &cor, qreal dpr,
+                          std::optional<QPointF> furo)
 {
-    const QString chave = QStringLiteral("ondrel-sombra:%1x%2:%3:%4:%5:%6")
+    const QString chave = QStringLiteral("ondrel-sombra:%1x%2:%3:%4:%5:%6:%7,%8")
                               .arg(tamanho.width())
                               .arg(tamanho.height())
                               .arg(canto)
                               .arg(raio)
                               .arg(cor.rgba(), 0, 16)
-                              .arg(dpr);
+                              .arg(dpr)
+                              .arg(furo ? furo->x() : qQNaN())
+                              .arg(furo ? furo->y() : qQNaN());
     QPixmap px;
     if (QPixmapCache::find(chave, &px))
         return px;
@@ -85,6 +88,14 @@ QPixmap sombraArredondada(QSizeF tamanho, qreal canto, qreal raio, const QColor 
         QPainter p(&img);
         p.setCompositionMode(QPainter::CompositionMode_SourceIn);
         p.fillRect(img.rect(), cor);
+        if (furo) {
+            p.setRenderHint(QPainter::Antialiasing);
+            p.scale(dpr, dpr);
+            p.setCompositionMode(QPainter::CompositionMode_DestinationOut);
+            QPainterPath forma;
+            forma.addRoundedRect(QRectF(QPointF(m, m) + *furo, tamanho), canto, canto);
+            p.fillPath(forma, Qt::black);
+        }
     }
     px = QPixmap::fromImage(img);
     px.setDevicePixelRatio(dpr);

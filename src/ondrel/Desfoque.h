@@ -4,6 +4,7 @@
 #include <QColor>
 #include <QPixmap>
 #include <QRectF>
+#include <optional>
 
 namespace Desfoque {
 // Blurs the alpha of `img` (ARGB32 premultiplied) in place; `raio` is the
@@ -13,5 +14,8 @@ void desfocar(QImage &img, qreal raio);
 inline qreal alcance(qreal raio) { return raio * 1.5; }
 // The blurred shadow of a rounded rectangle of `tamanho` and corner `canto`
 // in `cor`; the pixmap is larger than the shape by alcance(raio) on each side.
-QPixmap sombraArredondada(QSizeF tamanho, qreal canto, qreal raio, const QColor &cor, qreal dpr);
+// With `furo`, the shape itself, placed at `furo` relative to the shadow's
+// shape, is cut out (a drop shadow that never shows under its caster).
+QPixmap sombraArredondada(QSizeF tamanho, qreal canto, qreal raio, const QColor &cor, qreal dpr,
+                          std::optional<QPointF> furo = std::nullopt);
 } // namespace Desfoque

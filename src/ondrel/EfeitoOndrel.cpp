@@ -66,21 +66,14 @@ void EfeitoOndrel::draw(QPainter *p)
     p->save();
     if (m_temSombra) {
         // The shadow shows only around the shape: under the translucent fill
-        // it would read as a grey stain (the system material hides it).
+        // it would read as a grey stain (the system material hides it), so
+        // the cached shadow has the shape cut out.
         const qreal m = Desfoque::alcance(m_sombra.raio);
         const qreal dpr = p->device() ? p->device()->devicePixelRatioF() : 1.0;
-        const QPixmap sombra =
-            Desfoque::sombraArredondada(fonte.size(), m_sombra.canto, m_sombra.raio, m_sombra.cor, dpr);
-        const QRectF forma = fonte.translated(0, m_dy);
-        const QPointF canto = forma.topLeft() + m_sombra.deslocamento - QPointF(m, m);
-        QPainterPath fora;
-        fora.addRect(QRectF(canto, sombra.deviceIndependentSize()).united(forma));
-        QPainterPath dentro;
-        const qreal c = std::min({m_sombra.canto, forma.width() / 2, forma.height() / 2});
-        dentro.addRoundedRect(forma, c, c);
+        const QPixmap sombra = Desfoque::sombraArredondada(fonte.size(), m_sombra.canto, m_sombra.raio, m_sombra.cor,
+                                                           dpr, -m_sombra.deslocamento);
         p->setOpacity(p->opacity() * m_opacidade);
-        p->setClipPath(fora.subtracted(dentro), Qt::IntersectClip);
-        p->drawPixmap(canto, sombra);
+        p->drawPixmap(fonte.topLeft() + QPointF(0, m_dy) + m_sombra.deslocamento - QPointF(m, m), sombra);
         p->restore();
         p->save();
     }

@@ -5,6 +5,7 @@
 #include <QLinearGradient>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPixmapCache>
 #include <QPointer>
 #include <QRadialGradient>
 #include <QStyle>
@@ -134,6 +135,10 @@ void janelaOndrel(QWidget *janela)
 {
     if (!janela)
         return;
+    // Surfaces, shadows and the background are drawn from shared pixmap
+    // caches; the default 10 MB would evict them on a large screen.
+    if (QPixmapCache::cacheLimit() < 48 * 1024)
+        QPixmapCache::setCacheLimit(48 * 1024);
     if (QApplication::style()->name().compare(QLatin1String("fusion"), Qt::CaseInsensitive) != 0)
         QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
 

@@ -2,11 +2,54 @@
 
 #include <QPainter>
 #include <QPixmapCache>
-#include <QVariantAnimation>
+#include <QElapsedTimer>
+#include <QSet>
+#include <QTimer>
 #include <cmath>
 
 #include "Desfoque.h"
 #include "Movimento.h"
+
+// The one clock of the live dots: a single timer, so any number of pulsing
+// dots costs one batch of small repaints per tick.
+class PulsoDosPontos : public QObject {
+public:
+    static PulsoDosPontos &instancia()
+    {
+        static PulsoDosPontos *unico = new PulsoDosPontos; // lives until the process ends
+        return *unico;
+    }
+    qint64 agoraMs() const { return m_relogio.elapsed(); }
+    void entrar(PontoVivo *p)
+    {
+        m_pontos.insert(p);
+        if (!m_timer.isActive())
+            m_timer.start();
+    }
+    void sair(PontoVivo *p)
+    {
+        m_pontos.remove(p);
+        if (m_pontos.isEmpty())
+            m_timer.stop();
+    }
+
+private:
+    PulsoDosPontos()
+    {
+        m_relogio.start();
+        m_timer.setInterval(PontoVivo::intervaloMs);
+        m_timer.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&m_timer, &QTimer::timeout, this, [this] {
+            const qint64 agora = agoraMs();
+            const QSet<PontoVivo *> pontos = m_pontos;
+            for (PontoVivo *p : pontos)
+                p->avancar(agora);
+        });
+    }
+    QSet<PontoVivo *> m_pontos;
+    QTimer m_timer;
+    QElapsedTimer m_relogio;
+};
 
 PontoVivo::PontoVivo(const QColor &cor, qreal tamanho, bool aceso, QWidget *parent)
     : ComponenteOndrel(parent), m_cor(cor), m_tamanho(tamanho), m_aceso(aceso)
@@ -14,6 +57,8 @@ PontoVivo::PontoVivo(const QColor &cor, qreal tamanho, bool aceso, QWidget *pare
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setAttribute(Qt::WA_TransparentForMouseEvents);
 }
+
+PontoVivo::~PontoVivo() { parar(); }
 
 void PontoVivo::setCor(const QColor &c) { m_cor = c; update(); }
 void PontoVivo::setTamanho(qreal t) { m_tamanho = t; updateGeometry(); update(); }
@@ -30,7 +75,7 @@ void PontoVivo::setAceso(bool a)
 
 bool PontoVivo::comHalo() const { return m_aceso && !Movimento::reduzido(); }
 
-bool PontoVivo::animando() const { return m_anim && m_anim->state() == QAbstractAnimation::Running; }
+bool PontoVivo::animando() const { return m_pulsando; }
 
 void PontoVivo::setFase(qreal f)
 {
@@ -40,8 +85,7 @@ void PontoVivo::setFase(qreal f)
 
 void PontoVivo::congelar(qreal fase)
 {
-    if (m_anim)
-        m_anim->stop();
+    parar();
     setFase(fase);
 }
 
@@ -79,30 +123,37 @@ void PontoVivo::reiniciar()
     // The phase starts over each time the dot comes on screen.
     m_fase = 0;
     if (!comHalo()) {
-        if (m_anim)
-            m_anim->stop();
+        parar();
         return;
     }
-    if (!m_anim) {
-        m_anim = new QVariantAnimation(this);
-        m_anim->setStartValue(0.0);
-        m_anim->setEndValue(1.0);
-        m_anim->setDuration(periodoMs);
-        m_anim->setEasingCurve(Movimento::saidaSuave());
-        m_anim->setLoopCount(-1);
-        connect(m_anim, &QVariantAnimation::valueChanged, this, [this](const QVariant &v) { setFase(v.toReal()); });
+    m_inicioMs = PulsoDosPontos::instancia().agoraMs();
+    m_pulsando = true;
+    PulsoDosPontos::instancia().entrar(this);
+}
+
+void PontoVivo::parar()
+{
+    if (!m_pulsando)
+        return;
+    m_pulsando = false;
+    PulsoDosPontos::instancia().sair(this);
+}
+
+void PontoVivo::avancar(qint64 agoraMs)
+{
+    if (!comHalo()) { // reduced motion switched on meanwhile
+        parar();
+        update();
+        return;
     }
-    m_anim->stop();
-    m_anim->start();
+    static const QEasingCurve curva = Movimento::saidaSuave();
+    const qreal t = qreal((agoraMs - m_inicioMs) % periodoMs) / periodoMs;
+    setFase(curva.valueForProgress(t));
 }
 
 void PontoVivo::showEvent(QShowEvent *) { reiniciar(); }
 
-void PontoVivo::hideEvent(QHideEvent *)
-{
-    if (m_anim)
-        m_anim->stop();
-}
+void PontoVivo::hideEvent(QHideEvent *) { parar(); }
 
 Ponto::Ponto(const QColor &cor, qreal tamanho, bool aceso, QWidget *parent)
     : ComponenteOndrel(parent), m_cor(cor), m_tamanho(tamanho), m_aceso(aceso)

@@ -5,13 +5,14 @@
 
 #include "Componente.h"
 
-class QVariantAnimation;
+class PulsoDosPontos;
 
 class PontoVivo : public ComponenteOndrel {
     Q_OBJECT
 public:
     explicit PontoVivo(const QColor &cor = Qt::green, qreal tamanho = 8, bool aceso = true,
                        QWidget *parent = nullptr);
+    ~PontoVivo() override;
 
     QColor cor() const { return m_cor; }
     void setCor(const QColor &c);
@@ -31,6 +32,9 @@ public:
 
     static constexpr qreal escalaDoHalo = 2.6;
     static constexpr int periodoMs = 1600;
+    // Every live dot follows one shared clock at this interval (about 30
+    // frames a second: a soft fading halo needs no more).
+    static constexpr int intervaloMs = 33;
     static void pintar(QPainter &p, const QPointF &centro, const QColor &cor, qreal tamanho, bool halo, qreal fase);
 
     QSize sizeHint() const override;
@@ -41,12 +45,16 @@ protected:
     void hideEvent(QHideEvent *) override;
 
 private:
+    friend class PulsoDosPontos;
     void reiniciar();
+    void parar();
+    void avancar(qint64 agoraMs);
     QColor m_cor;
     qreal m_tamanho;
     bool m_aceso;
     qreal m_fase = 0;
-    QVariantAnimation *m_anim = nullptr;
+    bool m_pulsando = false;
+    qint64 m_inicioMs = 0;
 };
 
 class Ponto : public ComponenteOndrel {

@@ -1,6 +1,8 @@
 #include "Superficie.h"
 
+#include <QPaintEvent>
 #include <QPainter>
+#include <QPixmapCache>
 
 #include "EfeitoOndrel.h"
 
@@ -87,10 +89,32 @@ void ModificadorSuperficie::pintar(QPainter &p, const QRectF &r, Superficie tipo
     p.restore();
 }
 
-void ModificadorSuperficie::paintEvent(QPaintEvent *)
+void ModificadorSuperficie::paintEvent(QPaintEvent *e)
 {
+    // Antialiased fills are costly per frame (and Qt spreads their spans over
+    // threads); the finished shape is a function of kind, size and theme, so
+    // it is drawn once into a shared cache and blitted.
+    const Tema &t = tema();
+    const qreal dpr = devicePixelRatioF();
+    const QString chave = QStringLiteral("ondrel-superficie:%1:%2x%3:%4:%5")
+                              .arg(int(m_tipo))
+                              .arg(width())
+                              .arg(height())
+                              .arg(t.id)
+                              .arg(dpr);
+    QPixmap px;
+    if (!QPixmapCache::find(chave, &px)) {
+        px = QPixmap((QSizeF(size()) * dpr).toSize());
+        px.setDevicePixelRatio(dpr);
+        px.fill(Qt::transparent);
+        QPainter c(&px);
+        pintar(c, QRectF(rect()), m_tipo, t);
+        c.end();
+        QPixmapCache::insert(chave, px);
+    }
     QPainter p(this);
-    pintar(p, QRectF(rect()), m_tipo, tema());
+    const QRect r = e->rect();
+    p.drawPixmap(r, px, QRectF(QPointF(r.topLeft()) * dpr, QSizeF(r.size()) * dpr).toRect());
 }
 
 void ModificadorSuperficie::aplicarSombra()

@@ -10,7 +10,13 @@ Rotulo::Rotulo(const QString &texto, QWidget *parent) : ComponenteOndrel(parent)
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 }
 
-void Rotulo::setTexto(const QString &t) { m_texto = t; updateGeometry(); update(); }
+void Rotulo::setTexto(const QString &t)
+{
+    m_texto = t;
+    m_larguraDoDesenho = -1;
+    updateGeometry();
+    update();
+}
 
 QFont Rotulo::fonte() { return OndrelFontes::fonte(OndrelFontes::inter(), QFont::DemiBold, 10, 1.1); }
 
@@ -26,12 +32,17 @@ void Rotulo::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     p.setRenderHint(QPainter::TextAntialiasing);
-    const QFont f = fonte();
-    const QFontMetricsF fm(f);
+    static const QFont f = fonte();
+    static const QFontMetricsF fm(f);
     p.setFont(f);
     p.setPen(tema().textoSec);
-    const QString linha = fm.elidedText(m_texto.toUpper(), Qt::ElideRight, width());
-    p.drawText(QPointF(0, (height() - fm.height()) / 2 + fm.ascent()), linha);
+    if (m_larguraDoDesenho != width()) {
+        m_desenho.setText(fm.elidedText(m_texto.toUpper(), Qt::ElideRight, width()));
+        m_desenho.setTextFormat(Qt::PlainText);
+        m_desenho.prepare(QTransform(), f);
+        m_larguraDoDesenho = width();
+    }
+    p.drawStaticText(QPointF(0, (height() - fm.height()) / 2), m_desenho);
 }
 
 TituloDeSecao::TituloDeSecao(const QString &titulo, std::optional<QString> subtitulo, QWidget *parent)

@@ -1,5 +1,6 @@
 #pragma once
 // The small upper-case caption and the section title.
+#include <QStaticText>
 #include <optional>
 
 #include "Componente.h"
@@ -20,6 +21,10 @@ protected:
 
 private:
     QString m_texto;
+    // Laid-out glyphs of the last text and width drawn (captions are the
+    // most numerous piece of a screen; shaping them on every frame shows).
+    mutable QStaticText m_desenho;
+    mutable int m_larguraDoDesenho = -1;
 };
 
 class TituloDeSecao : public ComponenteOndrel {
