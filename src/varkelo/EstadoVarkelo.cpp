@@ -215,7 +215,10 @@ QCoro::Task<bool> EstadoVarkelo::responde(QUrl base)
     QNetworkReply *r = Rede::gerenciador()->get(req);
     QPointer<QNetworkReply> guarda(r);
     // The transfer timeout only counts idle time; bound the whole probe too.
-    co_await qCoro(r).waitForFinished(std::chrono::milliseconds(1300));
+    // Bound to a local: GCC 12 destroys a temporary whose member coroutine
+    // is awaited twice.
+    auto espera = qCoro(r);
+    co_await espera.waitForFinished(std::chrono::milliseconds(1300));
     if (!guarda)
         co_return false;
     const bool ok = r->isFinished() && r->error() == QNetworkReply::NoError
@@ -291,7 +294,8 @@ QCoro::Task<void> EstadoVarkelo::buscarTemaDaPessoa()
     QNetworkRequest req(url);
     req.setTransferTimeout(60000);
     QNetworkReply *r = Rede::gerenciador()->get(req);
-    co_await qCoro(r).waitForFinished();
+    auto espera = qCoro(r);
+    co_await espera.waitForFinished();
     r->deleteLater();
     if (!eu || r->error() != QNetworkReply::NoError)
         co_return;
