@@ -24,6 +24,11 @@ int main(int argc, char **argv)
 {
     QElapsedTimer desdeOInicio;
     desdeOInicio.start();
+    // Without a GPU (Xvfb, virtual machines) the engine's OpenGL path stalls
+    // every load for seconds; its software compositor does not.
+    // VARKELO_GPU=1 keeps the OpenGL scene graph.
+    if (!qEnvironmentVariableIsSet("QT_QUICK_BACKEND") && !qEnvironmentVariableIntValue("VARKELO_GPU"))
+        qputenv("QT_QUICK_BACKEND", "software");
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Varkelo"));

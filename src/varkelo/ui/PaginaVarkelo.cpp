@@ -103,11 +103,30 @@ bool PaginaWeb::acceptNavigationRequest(const QUrl &url, NavigationType tipo, bo
 {
     // Only a link the person followed leaves for the browser; scripted
     // navigations, redirects, forms and reloads stay, whatever the host.
-    if (tipo == NavigationTypeLinkClicked && coordenador_ && !coordenador_->daCasa(url)) {
+    if (tipo != NavigationTypeLinkClicked || !coordenador_ || coordenador_->daCasa(url))
+        return true;
+    if (!principal) {
         coordenador_->abrirFora(url);
         return false;
     }
-    return true;
+    // The engine reports scripted navigations as link clicks too. Hold this
+    // one and ask the page whether the person just activated a link to it:
+    // then it goes to the browser, otherwise it loads here.
+    QPointer<PaginaWeb> eu(this);
+    QPointer<Coordenador> c = coordenador_;
+    runJavaScript(QStringLiteral("(function () { var c = window.__varkeloClique; "
+                                 "return c && Date.now() - c.quando < 3000 ? c.href : ''; })()"),
+                  [eu, c, url](const QVariant &href) {
+                      if (!eu || !c)
+                          return;
+                      if (QUrl(href.toString()).adjusted(QUrl::RemoveFragment) == url.adjusted(QUrl::RemoveFragment)) {
+                          eu->runJavaScript(QStringLiteral("window.__varkeloClique = null"));
+                          c->abrirFora(url);
+                      } else {
+                          eu->load(url);
+                      }
+                  });
+    return false;
 }
 
 void PaginaWeb::javaScriptAlert(const QUrl &, const QString &msg)

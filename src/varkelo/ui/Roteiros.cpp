@@ -42,6 +42,12 @@ QString ponte()
   try { Object.defineProperty(webkit, 'messageHandlers', { value: Object.freeze(manipuladores) }); } catch (e) {}
   try { Object.defineProperty(window, 'webkit', { value: webkit }); } catch (e) {}
   Object.defineProperty(window, '__varkeloPonte', { value: true });
+  // The last link the person activated, so the app can tell a followed link
+  // from a scripted navigation.
+  document.addEventListener('click', function (ev) {
+    var a = ev.target && ev.target.closest ? ev.target.closest('a[href], area[href]') : null;
+    if (a) window.__varkeloClique = { href: a.href, quando: Date.now() };
+  }, true);
   function ligar() {
     if (typeof qt === 'undefined' || !qt.webChannelTransport) { setTimeout(ligar, 5); return; }
     new QWebChannel(qt.webChannelTransport, function (canal) {
